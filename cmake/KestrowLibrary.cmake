@@ -1,0 +1,15 @@
+# One static library per source folder: every .cpp of the folder, found at configure time, so
+# a new file needs no edit here. The project root is the include root.
+function(kestrow_folder_library name)
+  cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(_sources)
+    add_library(${name} STATIC ${_sources})
+    target_include_directories(${name} PUBLIC ${KESTROW_ROOT})
+    target_link_libraries(${name} PUBLIC ${ARG_LINK})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${KESTROW_ROOT})
+    target_link_libraries(${name} INTERFACE ${ARG_LINK})
+  endif()
+endfunction()
