@@ -16,7 +16,18 @@
 
 namespace {
 constexpr int kNodeRole = Qt::UserRole + 1;
-}
+
+// Nodes sort by text without regard to case, as the system's tree control does; equal texts
+// keep a stable, case-sensitive order.
+class NodeItem : public QTreeWidgetItem {
+ public:
+  bool operator<(const QTreeWidgetItem& other) const override {
+    const QString a = text(0), b = other.text(0);
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+  }
+};
+}  // namespace
 
 // ---- TTreeNode
 
@@ -57,7 +68,7 @@ TTreeNode* TTreeNodes::Add(TTreeNode* sibling, const AnsiString& text) {
 }
 
 TTreeNode* TTreeNodes::AddObject(TTreeNode*, const AnsiString& text, void* data) {
-  auto* item = new QTreeWidgetItem;
+  auto* item = new NodeItem;
   std::unique_ptr<TTreeNode> node(new TTreeNode(FOwner, item));
   TTreeNode* raw = node.get();
   item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(raw)));
@@ -65,7 +76,8 @@ TTreeNode* TTreeNodes::AddObject(TTreeNode*, const AnsiString& text, void* data)
   raw->FData = data;
   item->setText(0, vcl::ToQString(text));
   FNodes.emplace(item, std::move(node));
-  FOwner->Tree()->addTopLevelItem(item);  // a sorted tree places it by its text
+  if (FUpdating > 0) FPending.push_back(item);
+  else FOwner->Tree()->addTopLevelItem(item);  // a sorted tree places it by its text
   return raw;
 }
 
@@ -81,7 +93,32 @@ void TTreeNodes::Delete(TTreeNode* node) {
 }
 
 void TTreeNodes::Clear() {
-  while (TTreeNode* first = GetFirstNode()) Delete(first);
+  QTreeWidget* tree = FOwner->Tree();
+  const bool hadSelection = tree && tree->currentItem();
+  FOwner->FClearing = true;
+  for (QTreeWidgetItem* item : FPending) delete item;
+  FPending.clear();
+  if (tree) tree->clear();
+  FNodes.clear();
+  FOwner->FClearing = false;
+  if (hadSelection && FOwner->OnChange) FOwner->OnChange(FOwner, nullptr);
+}
+
+void TTreeNodes::BeginUpdate() {
+  if (FUpdating++ == 0 && FOwner->Tree()) FOwner->Tree()->setUpdatesEnabled(false);
+}
+
+void TTreeNodes::EndUpdate() {
+  if (FUpdating == 0 || --FUpdating > 0) return;
+  QTreeWidget* tree = FOwner->Tree();
+  if (!tree) return;
+  QList<QTreeWidgetItem*> items(FPending.begin(), FPending.end());
+  FPending.clear();
+  const bool sorted = tree->isSortingEnabled();
+  tree->setSortingEnabled(false);
+  tree->addTopLevelItems(items);
+  if (sorted) tree->setSortingEnabled(true);  // sorts once, by the text
+  tree->setUpdatesEnabled(true);
 }
 
 TTreeNode* TTreeNodes::GetFirstNode() const {
@@ -104,7 +141,7 @@ TTreeView::TTreeView(TComponent* owner) : TWinControl(owner, new QTreeWidget), F
   tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
   QObject::connect(tree, &QTreeWidget::currentItemChanged, tree,
                    [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
-                     if (OnChange) OnChange(this, FItems.NodeOf(current));
+                     if (OnChange && !FClearing) OnChange(this, FItems.NodeOf(current));
                    });
   QObject::connect(tree, &QTreeWidget::itemDoubleClicked, tree, [this](QTreeWidgetItem*, int) {
     if (OnDblClick) OnDblClick(this);

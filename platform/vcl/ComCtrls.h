@@ -55,7 +55,11 @@ class TTreeNodes {
   TTreeNode* Add(TTreeNode* sibling, const AnsiString& text);
   TTreeNode* AddObject(TTreeNode* sibling, const AnsiString& text, void* data);
   void Delete(TTreeNode* node);
+  // Deletes every node at once; the selection changes once, to none.
   void Clear();
+  // Nodes added between these enter the tree together at EndUpdate, placed by one sort.
+  void BeginUpdate();
+  void EndUpdate();
   int Count() const { return static_cast<int>(FNodes.size()); }
   TTreeNode* GetFirstNode() const;
   TTreeNode* NodeOf(QTreeWidgetItem* item) const;
@@ -63,6 +67,8 @@ class TTreeNodes {
  private:
   TTreeView* FOwner;
   std::map<QTreeWidgetItem*, std::unique_ptr<TTreeNode>> FNodes;
+  std::vector<QTreeWidgetItem*> FPending;
+  int FUpdating = 0;
 };
 
 enum TSortType { stNone, stData, stText, stBoth };
