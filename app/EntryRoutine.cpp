@@ -30,7 +30,8 @@ int WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   WSAStartup(0x0101, &wsa);
 
   if (!BindSystemLibraries()) {
-    MessageBoxW(nullptr, u"Error initialize Orv-env!", u"Error", MB_TASKMODAL | MB_ICONERROR | MB_OK);
+    MessageBoxW(nullptr, u"Error initialize Orv-env!", u"Error",
+                MB_TASKMODAL | MB_ICONERROR | MB_OK);
     return 2;  // a start that could not begin is not a normal end
   }
 
@@ -46,7 +47,8 @@ int WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   CoInitialize(nullptr);
 
   try {
-    if (!IsWindows2000OrLater()) throw StartCheckFailure{u"Error: This program must be run under W2k and above"};
+    if (!IsWindows2000OrLater())
+      throw StartCheckFailure{u"Error: This program must be run under W2k and above"};
     EnableDebugPrivilege();
     Application->Initialize();
     Application->SetTitle(" Orv | Kestrow?");

@@ -20,7 +20,8 @@ constexpr size_t kBoxTextUnits = 4096;
 }  // namespace
 
 void RaiseLibraryError(const char16_t* storedText) {
-  std::vector<WCHAR> buffer(storedText, storedText + std::char_traits<char16_t>::length(storedText) + 1);
+  std::vector<WCHAR> buffer(storedText,
+                            storedText + std::char_traits<char16_t>::length(storedText) + 1);
   TranslateCoreText(buffer.data(), true);
   throw NewPlainError(buffer.data());
 }
@@ -30,9 +31,9 @@ void RaiseLibraryError(const char16_t* storedText) {
 void FormatSystemError(Orv::TError* record, DWORD code) {
   const DWORD c = code ? code : GetLastError();
   LPWSTR systemText = nullptr;
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                    FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                                nullptr, c, 0, reinterpret_cast<LPWSTR>(&systemText), 0, nullptr);
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+      nullptr, c, 0, reinterpret_cast<LPWSTR>(&systemText), 0, nullptr);
   std::unique_ptr<void, HLOCAL (*)(HLOCAL)> owned(systemText, LocalFree);
   std::u16string text;
   if (length > 0 && systemText) {

@@ -27,7 +27,9 @@ struct TErrorDeleter {
 using TErrorPtr = std::unique_ptr<TError, TErrorDeleter>;
 
 // Takes a caught record into ownership at once.
-inline TErrorPtr TakeError(TError* e) { return TErrorPtr(e); }
+inline TErrorPtr TakeError(TError* e) {
+  return TErrorPtr(e);
+}
 
 // A copy of text in a new[] array, NUL-terminated.
 inline WCHAR* NewWideString(std::u16string_view text) {
@@ -47,7 +49,9 @@ inline TError* NewPlainError(std::u16string_view text) {
 }
 
 // Raises the plain form with a text used as it stands.
-[[noreturn]] inline void RaisePlainError(std::u16string_view text) { throw NewPlainError(text); }
+[[noreturn]] inline void RaisePlainError(std::u16string_view text) {
+  throw NewPlainError(text);
+}
 
 // Raises the plain form for a stored library text: translated through the core dictionary with
 // the trim flag, then "!!: " before it.

@@ -9,10 +9,10 @@ struct SystemBindingTable {
   FARPROC EnumProcessModules, EnumProcesses, GetModuleFileNameExW;
   FARPROC MprAdminUserSetInfo, MprAdminUserGetInfo;
   FARPROC WTSFreeMemory, WTSCloseServer, WTSOpenServerW, WTSEnumerateSessionsW,
-      WTSQuerySessionInformationW, WTSEnumerateProcessesW, WTSDisconnectSession,
-      WTSLogoffSession, WTSTerminateProcess, WTSSendMessageW;
-  FARPROC ADsOpenObject, ADsGetObject, ADsBuildVarArrayStr, ADsBuildEnumerator,
-      ADsEnumerateNext, ADsFreeEnumerator;
+      WTSQuerySessionInformationW, WTSEnumerateProcessesW, WTSDisconnectSession, WTSLogoffSession,
+      WTSTerminateProcess, WTSSendMessageW;
+  FARPROC ADsOpenObject, ADsGetObject, ADsBuildVarArrayStr, ADsBuildEnumerator, ADsEnumerateNext,
+      ADsFreeEnumerator;
   FARPROC DsFreeDomainControllerInfoW, DsUnBindW, DsBindW, DsGetDomainControllerInfoW;
 };
 extern SystemBindingTable SystemBinding;

@@ -25,7 +25,8 @@ CoreDictionary& Core() {
 void AddLine(std::string_view line) {
   if (line.empty()) return;
   // Converted as a whole line before it is split; a line that does not convert is skipped.
-  int needed = MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+  int needed =
+      MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
   if (needed <= 0) return;
   std::u16string wide(static_cast<size_t>(needed), u'\0');
   if (MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), wide.data(),
@@ -44,7 +45,9 @@ void LoadCoreDictionaryFromText(std::string_view bytes) {
   Core().loaded = true;
 }
 
-void ResetCoreDictionaryForTesting() { Core() = CoreDictionary{}; }
+void ResetCoreDictionaryForTesting() {
+  Core() = CoreDictionary{};
+}
 
 }  // namespace lang
 

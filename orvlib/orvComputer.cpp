@@ -48,11 +48,13 @@ void TorvComputer::GetDisplayName(WCHAR*& name) {
   }
   std::u16string full = FName.get();
   size_t slash = full.rfind(u'\\');
-  name = CopyWideString(slash == std::u16string::npos ? full.c_str()
-                                                      : full.substr(slash + 1).c_str());
+  name =
+      CopyWideString(slash == std::u16string::npos ? full.c_str() : full.substr(slash + 1).c_str());
 }
 
-BYTE TorvComputer::GetKind() { return okComputer; }
+BYTE TorvComputer::GetKind() {
+  return okComputer;
+}
 
 void TorvComputer::GetChildren(TorvObject**& objects, DWORD& count) {
   // No window of this system asks a computer for what it contains.
@@ -65,8 +67,9 @@ void TorvComputer::EnumSessions() {
   FSessionCount = 0;
   LPBYTE buffer = nullptr;
   DWORD entriesRead = 0, totalEntries = 0, resume = 0;
-  NET_API_STATUS status = NetSessionEnum(FName.get(), nullptr, nullptr, 502, &buffer,
-                                         MAX_PREFERRED_LENGTH, &entriesRead, &totalEntries, &resume);
+  NET_API_STATUS status =
+      NetSessionEnum(FName.get(), nullptr, nullptr, 502, &buffer, MAX_PREFERRED_LENGTH,
+                     &entriesRead, &totalEntries, &resume);
   FSessions.reset(reinterpret_cast<SESSION_INFO_502*>(buffer));
   if (status != NERR_Success) {
     FSessions.reset();
@@ -111,8 +114,8 @@ void TorvComputer::SendNetMessage(const WCHAR* to, const WCHAR* message, const W
   if (!from) from = self;
   const DWORD length = static_cast<DWORD>((lstrlenW(message) + 1) * 2);
   if (NetMessageBufferSend(FName.get(), to, from,
-                           reinterpret_cast<LPBYTE>(const_cast<WCHAR*>(message)), length) !=
-      NERR_Success)
+                           reinterpret_cast<LPBYTE>(const_cast<WCHAR*>(message)),
+                           length) != NERR_Success)
     RaiseLibraryError(u"Failed to Send Message!        ");
 }
 

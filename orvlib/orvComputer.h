@@ -2,8 +2,8 @@
 // the resources open over the network, closing one, ending a session, sending a message.
 #pragma once
 
-#include "orvlib/orvObject.h"
 #include <type_traits>
+#include "orvlib/orvObject.h"
 
 #include "platform/win32/netapi.h"
 #include "platform/win32/winerror.h"

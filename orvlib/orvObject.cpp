@@ -18,19 +18,25 @@ TorvObject::TorvObject(const WCHAR* name) : FName(CopyWideString(name)) {}
 
 TorvObject::~TorvObject() = default;
 
-void TorvObject::GetName(WCHAR*& name) { name = CopyWideString(FName.get()); }
+void TorvObject::GetName(WCHAR*& name) {
+  name = CopyWideString(FName.get());
+}
 
 void TorvObject::GetDisplayName(WCHAR*& name) {
   name = CopyWideString(FName ? FName.get() : u"");
 }
 
-BYTE TorvObject::GetKind() { return okObject; }
+BYTE TorvObject::GetKind() {
+  return okObject;
+}
 
 void TorvObject::GetChildren(TorvObject**& objects, DWORD& count) {
   objects = nullptr;
   count = 0;
 }
 
-bool TorvObject::HasChildren() { return FHasChildren; }
+bool TorvObject::HasChildren() {
+  return FHasChildren;
+}
 
 }  // namespace Orv

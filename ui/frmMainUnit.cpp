@@ -30,7 +30,8 @@ struct NodeKeyHash {
   size_t operator()(const NodeKey& k) const {
     std::hash<std::string_view> h;
     size_t seed = h(k.user);
-    for (auto part : {k.computer, k.transport}) seed ^= h(part) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+    for (auto part : {k.computer, k.transport})
+      seed ^= h(part) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
     return seed;
   }
 };
@@ -132,7 +133,9 @@ void TfrmMain::FormCreate(TObject*) {
   actRefresh->Execute();  // the first fill of the tree
 }
 
-void TfrmMain::actRefreshExecute(TObject*) { RefreshSessions(); }
+void TfrmMain::actRefreshExecute(TObject*) {
+  RefreshSessions();
+}
 
 void TfrmMain::timerRefreshTimer(TObject*) {
   // Only while this window is the active one.

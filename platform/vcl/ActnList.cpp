@@ -12,18 +12,30 @@ int ToQtKey(TShortCut shortCut) {
   const WORD vk = shortCut & 0x1FFF & 0xFF;
   if (!vk) return 0;
   int key = 0;
-  if (vk >= 'A' && vk <= 'Z') key = Qt::Key_A + (vk - 'A');
-  else if (vk >= '0' && vk <= '9') key = Qt::Key_0 + (vk - '0');
-  else if (vk >= VK_F1 && vk <= VK_F12 + 12) key = Qt::Key_F1 + (vk - VK_F1);
-  else if (vk == VK_TAB) key = Qt::Key_Tab;
-  else if (vk == VK_RETURN) key = Qt::Key_Return;
-  else if (vk == VK_ESCAPE) key = Qt::Key_Escape;
-  else if (vk == VK_DELETE) key = Qt::Key_Delete;
-  else if (vk == 0x20) key = Qt::Key_Space;
-  else if (vk == 0x2D) key = Qt::Key_Insert;
-  else if (vk == 0x24) key = Qt::Key_Home;
-  else if (vk == 0x23) key = Qt::Key_End;
-  else return 0;
+  if (vk >= 'A' && vk <= 'Z')
+    key = Qt::Key_A + (vk - 'A');
+  else if (vk >= '0' && vk <= '9')
+    key = Qt::Key_0 + (vk - '0');
+  else if (vk >= VK_F1 && vk <= VK_F12 + 12)
+    key = Qt::Key_F1 + (vk - VK_F1);
+  else if (vk == VK_TAB)
+    key = Qt::Key_Tab;
+  else if (vk == VK_RETURN)
+    key = Qt::Key_Return;
+  else if (vk == VK_ESCAPE)
+    key = Qt::Key_Escape;
+  else if (vk == VK_DELETE)
+    key = Qt::Key_Delete;
+  else if (vk == 0x20)
+    key = Qt::Key_Space;
+  else if (vk == 0x2D)
+    key = Qt::Key_Insert;
+  else if (vk == 0x24)
+    key = Qt::Key_Home;
+  else if (vk == 0x23)
+    key = Qt::Key_End;
+  else
+    return 0;
   if (shortCut & scShift) key |= Qt::SHIFT;
   if (shortCut & scCtrl) key |= Qt::CTRL;
   if (shortCut & scAlt) key |= Qt::ALT;
@@ -34,7 +46,9 @@ int ToQtKey(TShortCut shortCut) {
 
 TAction::TAction(TComponent* owner) : TComponent(owner) {}
 
-TAction::~TAction() { delete FShortcutObject.data(); }
+TAction::~TAction() {
+  delete FShortcutObject.data();
+}
 
 void TAction::SetShortCut(TShortCut shortCut, QWidget* scope) {
   FShortCut = shortCut;
@@ -63,7 +77,9 @@ TActionList::TActionList(TComponent* owner) : TComponent(owner) {
   }
 }
 
-TActionList::~TActionList() { delete FIdleHook; }
+TActionList::~TActionList() {
+  delete FIdleHook;
+}
 
 void TActionList::Update() {
   if (OnUpdate) OnUpdate(this);

@@ -13,15 +13,24 @@ void TBitBtn::SetKind(TBitBtnKind kind) {
   QStyle::StandardPixmap icon = QStyle::SP_CustomBase;
   switch (kind) {
     case bkOK:
-    case bkYes: icon = QStyle::SP_DialogOkButton; break;
+    case bkYes:
+      icon = QStyle::SP_DialogOkButton;
+      break;
     case bkCancel:
-    case bkNo: icon = QStyle::SP_DialogCancelButton; break;
-    case bkHelp: icon = QStyle::SP_DialogHelpButton; break;
-    case bkClose: icon = QStyle::SP_DialogCloseButton; break;
-    default: break;
+    case bkNo:
+      icon = QStyle::SP_DialogCancelButton;
+      break;
+    case bkHelp:
+      icon = QStyle::SP_DialogHelpButton;
+      break;
+    case bkClose:
+      icon = QStyle::SP_DialogCloseButton;
+      break;
+    default:
+      break;
   }
   Button()->setIcon(icon == QStyle::SP_CustomBase ? QIcon()
-                                                 : QApplication::style()->standardIcon(icon));
+                                                  : QApplication::style()->standardIcon(icon));
 }
 
 TSpeedButton::TSpeedButton(TComponent* owner) : TGraphicControl(owner, new QToolButton) {
@@ -29,11 +38,15 @@ TSpeedButton::TSpeedButton(TComponent* owner) : TGraphicControl(owner, new QTool
     if (OnClick) OnClick(this);
   });
 }
-QToolButton* TSpeedButton::Button() const { return static_cast<QToolButton*>(Widget()); }
+QToolButton* TSpeedButton::Button() const {
+  return static_cast<QToolButton*>(Widget());
+}
 void TSpeedButton::SetFlat(bool flat) {
   if (Button()) Button()->setAutoRaise(flat);
 }
-bool TSpeedButton::Down() const { return Button() && Button()->isChecked(); }
+bool TSpeedButton::Down() const {
+  return Button() && Button()->isChecked();
+}
 void TSpeedButton::SetDown(bool down) {
   if (!Button()) return;
   Button()->setCheckable(true);

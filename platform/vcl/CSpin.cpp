@@ -7,8 +7,12 @@ TCSpinEdit::TCSpinEdit(TComponent* owner) : TWinControl(owner, new QSpinBox) {
     if (OnChange) OnChange(this);
   });
 }
-QSpinBox* TCSpinEdit::SpinBox() const { return static_cast<QSpinBox*>(Widget()); }
-int TCSpinEdit::Value() const { return SpinBox() ? SpinBox()->value() : 0; }
+QSpinBox* TCSpinEdit::SpinBox() const {
+  return static_cast<QSpinBox*>(Widget());
+}
+int TCSpinEdit::Value() const {
+  return SpinBox() ? SpinBox()->value() : 0;
+}
 void TCSpinEdit::SetValue(int value) {
   if (SpinBox()) SpinBox()->setValue(value);
 }

@@ -41,7 +41,9 @@ void TTreeNode::SetImageIndex(int index) {
   FOwner->ShowImage(this);
 }
 
-bool TTreeNode::Selected() const { return FOwner->Tree()->currentItem() == FItem; }
+bool TTreeNode::Selected() const {
+  return FOwner->Tree()->currentItem() == FItem;
+}
 
 TTreeNode* TTreeNode::GetNext() const {
   QTreeWidget* tree = FOwner->Tree();
@@ -76,8 +78,10 @@ TTreeNode* TTreeNodes::AddObject(TTreeNode*, const AnsiString& text, void* data)
   raw->FData = data;
   item->setText(0, vcl::ToQString(text));
   FNodes.emplace(item, std::move(node));
-  if (FUpdating > 0) FPending.push_back(item);
-  else FOwner->Tree()->addTopLevelItem(item);  // a sorted tree places it by its text
+  if (FUpdating > 0)
+    FPending.push_back(item);
+  else
+    FOwner->Tree()->addTopLevelItem(item);  // a sorted tree places it by its text
   return raw;
 }
 
@@ -164,7 +168,9 @@ TTreeView::~TTreeView() {
   FItems.Clear();
 }
 
-QTreeWidget* TTreeView::Tree() const { return static_cast<QTreeWidget*>(Widget()); }
+QTreeWidget* TTreeView::Tree() const {
+  return static_cast<QTreeWidget*>(Widget());
+}
 
 TTreeNode* TTreeView::Selected() const {
   return Tree() ? FItems.NodeOf(Tree()->currentItem()) : nullptr;
@@ -185,12 +191,15 @@ void TTreeView::SetReadOnly(bool readOnly) {
                                    : QAbstractItemView::EditKeyPressed);
 }
 void TTreeView::SetShowLines(bool) {}
-void TTreeView::SetShowRoot(bool show) { Tree()->setRootIsDecorated(show); }
+void TTreeView::SetShowRoot(bool show) {
+  Tree()->setRootIsDecorated(show);
+}
 void TTreeView::SetHideSelection(bool hide) {
   // Keep the selection highlighted when the tree loses focus.
   QPalette p = Tree()->palette();
   if (!hide) {
-    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::Highlight,
+               p.color(QPalette::Active, QPalette::Highlight));
     p.setColor(QPalette::Inactive, QPalette::HighlightedText,
                p.color(QPalette::Active, QPalette::HighlightedText));
   }
@@ -200,7 +209,9 @@ void TTreeView::SetHotTrack(bool hot) {
   Tree()->setMouseTracking(hot);
   Tree()->setAttribute(Qt::WA_Hover, hot);
 }
-void TTreeView::SetIndent(int indent) { Tree()->setIndentation(indent); }
+void TTreeView::SetIndent(int indent) {
+  Tree()->setIndentation(indent);
+}
 
 void TTreeView::ShowImage(TTreeNode* node) {
   if (FImages) node->Item()->setIcon(0, FImages->Icon(node->ImageIndex()));
@@ -222,7 +233,9 @@ void TListItem::SetImageIndex(int index) {
   if (FOwner->FImages) FItem->setIcon(0, FOwner->FImages->Icon(index));
 }
 
-int TListItem::Index() const { return FOwner->Tree()->indexOfTopLevelItem(FItem); }
+int TListItem::Index() const {
+  return FOwner->Tree()->indexOfTopLevelItem(FItem);
+}
 
 void TListItem::Show() {
   FItem->setText(0, vcl::ToQString(FCaption));
@@ -253,7 +266,9 @@ TListView::~TListView() {
   ClearItems();
 }
 
-QTreeWidget* TListView::Tree() const { return static_cast<QTreeWidget*>(Widget()); }
+QTreeWidget* TListView::Tree() const {
+  return static_cast<QTreeWidget*>(Widget());
+}
 
 TListColumn* TListView::AddColumn() {
   FColumns.push_back(std::make_unique<TListColumn>([this] { ShowColumns(); }));
@@ -320,7 +335,9 @@ TPageControl::TPageControl(TComponent* owner) : TWinControl(owner, new QTabWidge
   });
 }
 
-QTabWidget* TPageControl::Tabs() const { return static_cast<QTabWidget*>(Widget()); }
+QTabWidget* TPageControl::Tabs() const {
+  return static_cast<QTabWidget*>(Widget());
+}
 
 void TPageControl::AddPage(TTabSheet* page) {
   FPages.push_back(page);
@@ -356,13 +373,15 @@ void TTabSheet::SetPageControl(TPageControl* control) {
 
 void TTabSheet::SetTabVisible(bool visible) {
   FTabVisible = visible;
-  if (FPageControl) FPageControl->Tabs()->setTabVisible(FPageControl->Tabs()->indexOf(Widget()), visible);
+  if (FPageControl)
+    FPageControl->Tabs()->setTabVisible(FPageControl->Tabs()->indexOf(Widget()), visible);
 }
 
 void TTabSheet::ApplyCaption() {
   TControl::ApplyCaption();
   if (FPageControl)
-    FPageControl->Tabs()->setTabText(FPageControl->Tabs()->indexOf(Widget()), vcl::ToQString(Caption()));
+    FPageControl->Tabs()->setTabText(FPageControl->Tabs()->indexOf(Widget()),
+                                     vcl::ToQString(Caption()));
 }
 
 // ---- TTabControl
@@ -376,9 +395,15 @@ TTabControl::TTabControl(TComponent* owner) : TWinControl(owner, new QTabBar) {
     if (OnChange) OnChange(this);
   });
 }
-QTabBar* TTabControl::TabBar() const { return static_cast<QTabBar*>(Widget()); }
-int TTabControl::TabIndex() const { return TabBar()->currentIndex(); }
-void TTabControl::SetTabIndex(int index) { TabBar()->setCurrentIndex(index); }
+QTabBar* TTabControl::TabBar() const {
+  return static_cast<QTabBar*>(Widget());
+}
+int TTabControl::TabIndex() const {
+  return TabBar()->currentIndex();
+}
+void TTabControl::SetTabIndex(int index) {
+  TabBar()->setCurrentIndex(index);
+}
 
 // ---- Tool bars
 
@@ -387,7 +412,9 @@ TToolButton::TToolButton(TComponent* owner) : TGraphicControl(owner, new QToolBu
   QObject::connect(Button(), &QToolButton::clicked, Button(), [this] { Click(); });
 }
 
-QToolButton* TToolButton::Button() const { return static_cast<QToolButton*>(Widget()); }
+QToolButton* TToolButton::Button() const {
+  return static_cast<QToolButton*>(Widget());
+}
 
 void TToolButton::Click() {
   if (OnClick) OnClick(this);
@@ -405,7 +432,9 @@ void TToolButton::SetStyle(TToolButtonStyle style) {
   if (style == tbsDropDown) Button()->setPopupMode(QToolButton::MenuButtonPopup);
 }
 
-bool TToolButton::Down() const { return Button()->isChecked(); }
+bool TToolButton::Down() const {
+  return Button()->isChecked();
+}
 
 void TToolButton::SetDown(bool down) {
   Button()->setCheckable(true);
@@ -428,7 +457,9 @@ TToolBar::TToolBar(TComponent* owner) : TToolWindow(owner, new QToolBar) {
   Widget()->resize(Widget()->width(), 26);
 }
 
-QToolBar* TToolBar::Bar() const { return static_cast<QToolBar*>(Widget()); }
+QToolBar* TToolBar::Bar() const {
+  return static_cast<QToolBar*>(Widget());
+}
 
 void TToolBar::SetImages(TImageList* images) {
   FImages = images;

@@ -24,9 +24,12 @@ QColor ToQColor(TColor color) {
   if (color & 0x80000000u) {
     // System colours: the nearest role of the application palette.
     switch (color) {
-      case clWindow: return QApplication::palette().color(QPalette::Base);
-      case clInfoBk: return QApplication::palette().color(QPalette::ToolTipBase);
-      default: return QApplication::palette().color(QPalette::Window);
+      case clWindow:
+        return QApplication::palette().color(QPalette::Base);
+      case clInfoBk:
+        return QApplication::palette().color(QPalette::ToolTipBase);
+      default:
+        return QApplication::palette().color(QPalette::Window);
     }
   }
   return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -74,12 +77,24 @@ void TControl::SetShowHint(bool show) {
   SetHint(FHint);
 }
 
-int TControl::Left() const { return FWidget ? FWidget->x() : 0; }
-int TControl::Top() const { return FWidget ? FWidget->y() : 0; }
-int TControl::Width() const { return FWidget ? FWidget->width() : 0; }
-int TControl::Height() const { return FWidget ? FWidget->height() : 0; }
-int TControl::ClientWidth() const { return Width(); }
-int TControl::ClientHeight() const { return Height(); }
+int TControl::Left() const {
+  return FWidget ? FWidget->x() : 0;
+}
+int TControl::Top() const {
+  return FWidget ? FWidget->y() : 0;
+}
+int TControl::Width() const {
+  return FWidget ? FWidget->width() : 0;
+}
+int TControl::Height() const {
+  return FWidget ? FWidget->height() : 0;
+}
+int TControl::ClientWidth() const {
+  return Width();
+}
+int TControl::ClientHeight() const {
+  return Height();
+}
 
 void TControl::SetBounds(int left, int top, int width, int height) {
   if (!FWidget) return;
@@ -115,7 +130,7 @@ void TControl::SetColor(TColor color) {
 
 void TControl::SetCursor(TCursor cursor) {
   if (!FWidget) return;
-  FWidget->setCursor(cursor == crHandPoint    ? Qt::PointingHandCursor
+  FWidget->setCursor(cursor == crHandPoint   ? Qt::PointingHandCursor
                      : cursor == crHourGlass ? Qt::WaitCursor
                                              : Qt::ArrowCursor);
 }
@@ -197,14 +212,19 @@ void TWinControl::AlignControls() {
           r.setRight(r.right() - wd);
           break;
         }
-        case alClient: w->setGeometry(r); break;
-        default: break;
+        case alClient:
+          w->setGeometry(r);
+          break;
+        default:
+          break;
       }
     }
   }
 }
 
-bool TWinControl::Focused() const { return Widget() && Widget()->hasFocus(); }
+bool TWinControl::Focused() const {
+  return Widget() && Widget()->hasFocus();
+}
 void TWinControl::SetFocus() {
   if (Widget()) Widget()->setFocus();
 }

@@ -2,8 +2,12 @@
 
 #include <QFileDialog>
 
-bool TOpenDialog::Execute() { return Run(false); }
-bool TSaveDialog::Execute() { return Run(true); }
+bool TOpenDialog::Execute() {
+  return Run(false);
+}
+bool TSaveDialog::Execute() {
+  return Run(true);
+}
 
 bool TOpenDialog::Run(bool save) {
   // The framework's filter pairs "description|pattern" become Qt's "description (pattern)".

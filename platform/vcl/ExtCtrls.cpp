@@ -87,7 +87,9 @@ TTimer::TTimer(TComponent* owner) : TComponent(owner), FTimer(new QTimer) {
   Update();
 }
 
-TTimer::~TTimer() { delete FTimer; }
+TTimer::~TTimer() {
+  delete FTimer;
+}
 
 void TTimer::SetEnabled(bool enabled) {
   FEnabled = enabled;

@@ -3,8 +3,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QFont>
 #include <QFileInfo>
+#include <QFont>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
@@ -97,31 +97,50 @@ class FormWindow : public win32::WindowObject {
 
 class QtMessageBoxPresenter : public win32::MessageBoxPresenter {
  public:
-  int Present(HWND, const std::u16string& text, const std::u16string& caption,
-              UINT type) override {
+  int Present(HWND, const std::u16string& text, const std::u16string& caption, UINT type) override {
     QMessageBox box;
     box.setWindowTitle(QString::fromUtf16(caption.data(), static_cast<qsizetype>(caption.size())));
     box.setText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
     switch (type & 0xF0) {
-      case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-      case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-      case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-      case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-      default: box.setIcon(QMessageBox::NoIcon); break;
+      case MB_ICONERROR:
+        box.setIcon(QMessageBox::Critical);
+        break;
+      case MB_ICONWARNING:
+        box.setIcon(QMessageBox::Warning);
+        break;
+      case MB_ICONINFORMATION:
+        box.setIcon(QMessageBox::Information);
+        break;
+      case MB_ICONQUESTION:
+        box.setIcon(QMessageBox::Question);
+        break;
+      default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
     }
     // Task- and system-modal boxes block every window of the program.
     box.setWindowModality(Qt::ApplicationModal);
     switch (type & 0x0F) {
-      case MB_OKCANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-      case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-      default: box.setStandardButtons(QMessageBox::Ok); break;
+      case MB_OKCANCEL:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+      case MB_YESNO:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+      default:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
     }
     box.setAccessibleName(box.windowTitle());
     switch (box.exec()) {
-      case QMessageBox::Cancel: return IDCANCEL;
-      case QMessageBox::Yes: return IDYES;
-      case QMessageBox::No: return IDNO;
-      default: return IDOK;
+      case QMessageBox::Cancel:
+        return IDCANCEL;
+      case QMessageBox::Yes:
+        return IDYES;
+      case QMessageBox::No:
+        return IDNO;
+      default:
+        return IDOK;
     }
   }
 };
@@ -130,12 +149,16 @@ class ApplicationWindowObject : public win32::WindowObject {
  public:
   void Post(UINT, WPARAM, LPARAM) override {}
   LRESULT Send(UINT, WPARAM, LPARAM) override { return 0; }
-  LONG GetLong(int index) override { return index == GWL_EXSTYLE && Application ? Application->ExStyle() : 0; }
+  LONG GetLong(int index) override {
+    return index == GWL_EXSTYLE && Application ? Application->ExStyle() : 0;
+  }
   LONG SetLong(int index, LONG value) override;
   BOOL Show(int command) override {
     if (!Application) return FALSE;
-    if (command == SW_HIDE) Application->Minimize();
-    else if (command != SW_SHOWNA && command != SW_SHOWNOACTIVATE) Application->Restore();
+    if (command == SW_HIDE)
+      Application->Minimize();
+    else if (command != SW_SHOWNA && command != SW_SHOWNOACTIVATE)
+      Application->Restore();
     return TRUE;
   }
   BOOL SetForeground() override {
@@ -196,11 +219,18 @@ void TForm::ApplyCaption() {
 void TForm::ApplyWindowFlags() {
   Qt::WindowFlags flags = Qt::Window;
   switch (FBorderStyle) {
-    case bsNone: flags |= Qt::FramelessWindowHint; break;
+    case bsNone:
+      flags |= Qt::FramelessWindowHint;
+      break;
     case bsToolWindow:
-    case bsSizeToolWin: flags = Qt::Tool; break;
-    case bsDialog: flags = Qt::Dialog; break;
-    default: break;
+    case bsSizeToolWin:
+      flags = Qt::Tool;
+      break;
+    case bsDialog:
+      flags = Qt::Dialog;
+      break;
+    default:
+      break;
   }
   if (Application && (Application->ExStyle() & WS_EX_TOOLWINDOW)) flags |= Qt::Tool;
   if (FFormStyle == fsStayOnTop) flags |= Qt::WindowStaysOnTopHint;
@@ -225,12 +255,16 @@ void TForm::SetFormStyle(TFormStyle style) {
 
 void TForm::SetFont(const AnsiString& name, int height) {
   QFont f(vcl::ToQString(name));
-  if (height < 0) f.setPixelSize(-height);
-  else if (height > 0) f.setPixelSize(height);
+  if (height < 0)
+    f.setPixelSize(-height);
+  else if (height > 0)
+    f.setPixelSize(height);
   Widget()->setFont(f);
 }
 
-void TForm::SetClientSize(int width, int height) { Widget()->resize(width, height); }
+void TForm::SetClientSize(int width, int height) {
+  Widget()->resize(width, height);
+}
 
 void TForm::SetVisible(bool visible) {
   if (visible) ApplyWindowFlags();
@@ -246,11 +280,15 @@ void TForm::Close() {
     Application->Terminate();
     return;
   }
-  if (action == caMinimize) Widget()->showMinimized();
-  else Hide();
+  if (action == caMinimize)
+    Widget()->showMinimized();
+  else
+    Hide();
 }
 
-bool TForm::Active() const { return Widget()->isActiveWindow(); }
+bool TForm::Active() const {
+  return Widget()->isActiveWindow();
+}
 
 void TForm::BringToFront() {
   Widget()->raise();
@@ -264,8 +302,10 @@ LRESULT TForm::Perform(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TForm::DefaultWindowProc(TMessage& message) {
-  if (message.Msg == WM_SYSCOMMAND && (message.WParam & 0xFFF0) == SC_CLOSE) Close();
-  else if (message.Msg == WM_CLOSE) Close();
+  if (message.Msg == WM_SYSCOMMAND && (message.WParam & 0xFFF0) == SC_CLOSE)
+    Close();
+  else if (message.Msg == WM_CLOSE)
+    Close();
 }
 
 bool TForm::HandleEvent(QEvent* e) {
@@ -325,7 +365,9 @@ void TApplication::Terminate() {
   QCoreApplication::quit();
 }
 
-void TApplication::ProcessMessages() { QCoreApplication::processEvents(); }
+void TApplication::ProcessMessages() {
+  QCoreApplication::processEvents();
+}
 
 void TApplication::Minimize() {
   if (FMinimized) return;
@@ -356,8 +398,10 @@ void TApplication::BringToFront() {
 void TScreen::SetCursor(TCursor cursor) {
   FCursor = cursor;
   while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
-  if (cursor == crHourGlass) QApplication::setOverrideCursor(Qt::WaitCursor);
-  else if (cursor == crHandPoint) QApplication::setOverrideCursor(Qt::PointingHandCursor);
+  if (cursor == crHourGlass)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else if (cursor == crHandPoint)
+    QApplication::setOverrideCursor(Qt::PointingHandCursor);
 }
 
 int TScreen::Width() const {

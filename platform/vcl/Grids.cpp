@@ -7,9 +7,15 @@ TCustomDrawGrid::TCustomDrawGrid(TComponent* owner) : TWinControl(owner, new QTa
   Table()->horizontalHeader()->setVisible(false);
   Table()->verticalHeader()->setVisible(false);
 }
-QTableWidget* TCustomDrawGrid::Table() const { return static_cast<QTableWidget*>(Widget()); }
-int TCustomDrawGrid::ColCount() const { return Table() ? Table()->columnCount() : 0; }
-int TCustomDrawGrid::RowCount() const { return Table() ? Table()->rowCount() : 0; }
+QTableWidget* TCustomDrawGrid::Table() const {
+  return static_cast<QTableWidget*>(Widget());
+}
+int TCustomDrawGrid::ColCount() const {
+  return Table() ? Table()->columnCount() : 0;
+}
+int TCustomDrawGrid::RowCount() const {
+  return Table() ? Table()->rowCount() : 0;
+}
 void TCustomDrawGrid::SetColCount(int count) {
   if (Table()) Table()->setColumnCount(count);
 }

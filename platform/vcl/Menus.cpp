@@ -69,7 +69,9 @@ void TMenuItem::Click() {
 
 TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner), FMenu(new QMenu) {}
 
-TPopupMenu::~TPopupMenu() { delete FMenu.data(); }
+TPopupMenu::~TPopupMenu() {
+  delete FMenu.data();
+}
 
 void TPopupMenu::Add(TMenuItem* item) {
   FItems.push_back(item);

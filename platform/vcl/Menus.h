@@ -9,7 +9,6 @@
 
 #include "platform/vcl/Classes.h"
 
-
 class TMenuItem : public TComponent {
  public:
   explicit TMenuItem(TComponent* owner);

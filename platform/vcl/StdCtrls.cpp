@@ -13,7 +13,9 @@
 namespace {
 
 // Ampersands mark accelerators in captions, as they do in Qt.
-QString CaptionText(const AnsiString& caption) { return vcl::ToQString(caption); }
+QString CaptionText(const AnsiString& caption) {
+  return vcl::ToQString(caption);
+}
 
 QString FromCrLf(const AnsiString& text) {
   QString s = vcl::ToQString(text);
@@ -30,7 +32,9 @@ AnsiString ToCrLf(const QString& text) {
 }  // namespace
 
 TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner, new QLabel) {}
-QLabel* TCustomLabel::Label() const { return static_cast<QLabel*>(Widget()); }
+QLabel* TCustomLabel::Label() const {
+  return static_cast<QLabel*>(Widget());
+}
 void TCustomLabel::SetWordWrap(bool wrap) {
   if (Label()) Label()->setWordWrap(wrap);
 }
@@ -42,7 +46,9 @@ void TCustomLabel::ApplyCaption() {
 TButton::TButton(TComponent* owner) : TButtonControl(owner, new QPushButton) {
   QObject::connect(Button(), &QPushButton::clicked, Button(), [this] { Click(); });
 }
-QPushButton* TButton::Button() const { return static_cast<QPushButton*>(Widget()); }
+QPushButton* TButton::Button() const {
+  return static_cast<QPushButton*>(Widget());
+}
 void TButton::SetDefault(bool isDefault) {
   if (Button()) Button()->setDefault(isDefault);
 }
@@ -93,7 +99,9 @@ TCustomEdit::TCustomEdit(TComponent* owner, QWidget* widget) : TWinControl(owner
   }
 }
 TCustomEdit::TCustomEdit(TComponent* owner) : TCustomEdit(owner, new QLineEdit) {}
-QLineEdit* TCustomEdit::LineEdit() const { return qobject_cast<QLineEdit*>(Widget()); }
+QLineEdit* TCustomEdit::LineEdit() const {
+  return qobject_cast<QLineEdit*>(Widget());
+}
 void TCustomEdit::SetReadOnly(bool readOnly) {
   if (LineEdit()) LineEdit()->setReadOnly(readOnly);
 }
@@ -112,7 +120,9 @@ TCustomMemo::TCustomMemo(TComponent* owner) : TWinControl(owner, new QPlainTextE
     if (OnChange) OnChange(this);
   });
 }
-QPlainTextEdit* TCustomMemo::Editor() const { return static_cast<QPlainTextEdit*>(Widget()); }
+QPlainTextEdit* TCustomMemo::Editor() const {
+  return static_cast<QPlainTextEdit*>(Widget());
+}
 std::vector<AnsiString> TCustomMemo::Lines() const {
   std::vector<AnsiString> lines;
   const AnsiString& text = Text();
@@ -143,7 +153,9 @@ void TCustomMemo::ApplyCaption() {
 }
 
 TCustomGroupBox::TCustomGroupBox(TComponent* owner) : TWinControl(owner, new QGroupBox) {}
-QGroupBox* TCustomGroupBox::GroupBox() const { return static_cast<QGroupBox*>(Widget()); }
+QGroupBox* TCustomGroupBox::GroupBox() const {
+  return static_cast<QGroupBox*>(Widget());
+}
 void TCustomGroupBox::ApplyCaption() {
   TControl::ApplyCaption();
   if (GroupBox()) GroupBox()->setTitle(CaptionText(Caption()));
@@ -160,8 +172,12 @@ void TCustomStaticText::ApplyCaption() {
 TCustomListBox::TCustomListBox(TComponent* owner) : TWinControl(owner, new QListWidget) {
   FItems.OnChange = [this] { ItemsChanged(); };
 }
-QListWidget* TCustomListBox::List() const { return static_cast<QListWidget*>(Widget()); }
-int TCustomListBox::ItemIndex() const { return List() ? List()->currentRow() : -1; }
+QListWidget* TCustomListBox::List() const {
+  return static_cast<QListWidget*>(Widget());
+}
+int TCustomListBox::ItemIndex() const {
+  return List() ? List()->currentRow() : -1;
+}
 void TCustomListBox::SetItemIndex(int index) {
   if (List()) List()->setCurrentRow(index);
 }
@@ -181,8 +197,12 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new QComboBox) {
     if (OnChange) OnChange(this);
   });
 }
-QComboBox* TComboBox::Combo() const { return static_cast<QComboBox*>(Widget()); }
-int TComboBox::ItemIndex() const { return Combo() ? Combo()->currentIndex() : -1; }
+QComboBox* TComboBox::Combo() const {
+  return static_cast<QComboBox*>(Widget());
+}
+int TComboBox::ItemIndex() const {
+  return Combo() ? Combo()->currentIndex() : -1;
+}
 void TComboBox::SetItemIndex(int index) {
   if (Combo()) Combo()->setCurrentIndex(index);
 }

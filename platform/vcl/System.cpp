@@ -23,8 +23,8 @@ AnsiString FromQString(const QString& text) {
                               nullptr, nullptr);
   if (n <= 0) return out;
   out.resize(static_cast<size_t>(n));
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                      nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
+                      nullptr);
   return out;
 }
 

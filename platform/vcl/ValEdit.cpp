@@ -22,7 +22,9 @@ void TValueListEditor::SetKey(int row, const AnsiString& key) {
   SetCell(0, row, key);
 }
 
-AnsiString TValueListEditor::Value(int row) const { return Cell(1, row); }
+AnsiString TValueListEditor::Value(int row) const {
+  return Cell(1, row);
+}
 
 int TValueListEditor::InsertRow(const AnsiString& key, const AnsiString& value) {
   int row = static_cast<int>(FKeys.size());

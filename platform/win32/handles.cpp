@@ -24,9 +24,15 @@ HandleTable& Table() {
 
 }  // namespace
 
-BOOL KernelObject::Read(void*, DWORD, DWORD*) { return FailWith(ERROR_INVALID_HANDLE); }
-BOOL KernelObject::Write(const void*, DWORD, DWORD*) { return FailWith(ERROR_INVALID_HANDLE); }
-BOOL KernelObject::Flush() { return FailWith(ERROR_INVALID_HANDLE); }
+BOOL KernelObject::Read(void*, DWORD, DWORD*) {
+  return FailWith(ERROR_INVALID_HANDLE);
+}
+BOOL KernelObject::Write(const void*, DWORD, DWORD*) {
+  return FailWith(ERROR_INVALID_HANDLE);
+}
+BOOL KernelObject::Flush() {
+  return FailWith(ERROR_INVALID_HANDLE);
+}
 
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
   auto& table = Table();
@@ -47,29 +53,48 @@ std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
 
 DWORD ErrorFromErrno(int error) {
   switch (error) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case 0:
+      return ERROR_SUCCESS;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
     case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
     case EACCES:
     case EPERM:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case EEXIST: return ERROR_FILE_EXISTS;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    case EISDIR: return ERROR_ACCESS_DENIED;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case EPIPE: return ERROR_BROKEN_PIPE;
-    case EAGAIN: return ERROR_LOCK_VIOLATION;
-    case ETIMEDOUT: return ERROR_SEM_TIMEOUT;
-    case ECONNREFUSED: return ERROR_CONNECTION_REFUSED;
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case EBADF:
+      return ERROR_INVALID_HANDLE;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case EEXIST:
+      return ERROR_FILE_EXISTS;
+    case EINVAL:
+      return ERROR_INVALID_PARAMETER;
+    case EISDIR:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case EPIPE:
+      return ERROR_BROKEN_PIPE;
+    case EAGAIN:
+      return ERROR_LOCK_VIOLATION;
+    case ETIMEDOUT:
+      return ERROR_SEM_TIMEOUT;
+    case ECONNREFUSED:
+      return ERROR_CONNECTION_REFUSED;
     case ENOSYS:
-    case EOPNOTSUPP: return ERROR_NOT_SUPPORTED;
-    case EIO: return ERROR_GEN_FAILURE;
-    default: return ERROR_GEN_FAILURE;
+    case EOPNOTSUPP:
+      return ERROR_NOT_SUPPORTED;
+    case EIO:
+      return ERROR_GEN_FAILURE;
+    default:
+      return ERROR_GEN_FAILURE;
   }
 }
 
@@ -78,7 +103,9 @@ BOOL FailWith(DWORD code) {
   return FALSE;
 }
 
-BOOL FailWithErrno() { return FailWith(ErrorFromErrno(errno)); }
+BOOL FailWithErrno() {
+  return FailWith(ErrorFromErrno(errno));
+}
 
 }  // namespace win32
 

@@ -47,7 +47,7 @@ class Registry {
   }
 
   std::mutex lock;
-  std::map<std::string, Builtin> builtins_;  // by lower-case file name
+  std::map<std::string, Builtin> builtins_;     // by lower-case file name
   std::map<const void*, LoadedModule*> loaded;  // by builtin or dlopen handle
   std::set<const LoadedModule*> valid;
 };
@@ -67,13 +67,15 @@ std::string ExecutableFolder() {
 
 void* OpenShared(const std::string& fileName) {
   std::string stem = fileName;
-  if (stem.size() > 4 && Lower(stem.substr(stem.size() - 4)) == ".dll") stem.resize(stem.size() - 4);
+  if (stem.size() > 4 && Lower(stem.substr(stem.size() - 4)) == ".dll")
+    stem.resize(stem.size() - 4);
   std::vector<std::string> candidates;
   if (fileName.find('/') != std::string::npos) {
     candidates.push_back(fileName);
   } else {
     const std::string folder = ExecutableFolder();
-    candidates = {folder + "/lib" + stem + ".so", folder + "/" + stem + ".so", "lib" + stem + ".so"};
+    candidates = {folder + "/lib" + stem + ".so", folder + "/" + stem + ".so",
+                  "lib" + stem + ".so"};
   }
   for (const auto& candidate : candidates) {
     if (void* h = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return h;

@@ -12,8 +12,7 @@ namespace {
 class StderrPresenter : public MessageBoxPresenter {
  public:
   int Present(HWND, const std::u16string& text, const std::u16string& caption, UINT) override {
-    std::fprintf(stderr, "[%s] %s\n", Utf8FromUtf16(caption).c_str(),
-                 Utf8FromUtf16(text).c_str());
+    std::fprintf(stderr, "[%s] %s\n", Utf8FromUtf16(caption).c_str(), Utf8FromUtf16(text).c_str());
     return IDOK;
   }
 };

@@ -46,7 +46,9 @@ bool SetEffective(cap_value_t cap, bool on, bool* notPermitted) {
 
 }  // namespace
 
-HANDLE GetCurrentProcess() { return kCurrentProcess; }
+HANDLE GetCurrentProcess() {
+  return kCurrentProcess;
+}
 
 BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token) {
   if (!token) return win32::FailWith(ERROR_INVALID_PARAMETER);

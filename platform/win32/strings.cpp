@@ -4,11 +4,11 @@
 #include <langinfo.h>
 #include <locale.h>
 
+#include <strings.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 #include <mutex>
 #include <vector>
 
@@ -24,7 +24,8 @@ std::string g_charset;  // empty until first asked
 
 std::string DetectCharset() {
   locale_t loc = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
-  if (loc == static_cast<locale_t>(0)) loc = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
+  if (loc == static_cast<locale_t>(0))
+    loc = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
   std::string name = loc ? nl_langinfo_l(CODESET, loc) : "UTF-8";
   if (loc) freelocale(loc);
   if (name.empty() || name == "ANSI_X3.4-1968" || name == "ASCII") name = "UTF-8";
@@ -221,8 +222,12 @@ void SetAnsiCharsetForTesting(const std::string& charset) {
   g_charset = charset;
 }
 
-bool Utf8ToUtf16(std::string_view in, std::u16string& out) { return DecodeUtf8(in, out, false); }
-bool Utf16ToUtf8(std::u16string_view in, std::string& out) { return EncodeUtf8(in, out, false); }
+bool Utf8ToUtf16(std::string_view in, std::u16string& out) {
+  return DecodeUtf8(in, out, false);
+}
+bool Utf16ToUtf8(std::u16string_view in, std::string& out) {
+  return EncodeUtf8(in, out, false);
+}
 std::u16string Utf16FromUtf8(std::string_view in) {
   std::u16string out;
   DecodeUtf8(in, out, true);
@@ -233,7 +238,9 @@ std::string Utf8FromUtf16(std::u16string_view in) {
   EncodeUtf8(in, out, true);
   return out;
 }
-bool AnsiToUtf16(std::string_view in, std::u16string& out) { return ToUtf16(CP_ACP, in, out); }
+bool AnsiToUtf16(std::string_view in, std::u16string& out) {
+  return ToUtf16(CP_ACP, in, out);
+}
 bool Utf16ToAnsi(std::u16string_view in, std::string& out) {
   return FromUtf16(CP_ACP, in, out, nullptr, nullptr);
 }
@@ -259,8 +266,8 @@ int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR multiByte, int multiByteLen
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  size_t length = multiByteLength == -1 ? std::strlen(multiByte) + 1
-                                        : static_cast<size_t>(multiByteLength);
+  size_t length =
+      multiByteLength == -1 ? std::strlen(multiByte) + 1 : static_cast<size_t>(multiByteLength);
   std::u16string out;
   if (!win32::ToUtf16(codePage == CP_OEMCP ? CP_ACP : codePage, {multiByte, length}, out)) {
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);

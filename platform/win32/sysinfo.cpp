@@ -143,7 +143,9 @@ DWORD GetTickCount() {
   return static_cast<DWORD>(ts.tv_sec * 1000ULL + ts.tv_nsec / 1000000);
 }
 
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+DWORD GetCurrentProcessId() {
+  return static_cast<DWORD>(getpid());
+}
 
 int WSAStartup(WORD versionRequested, LPWSADATA data) {
   constexpr int kWSAVERNOTSUPPORTED = 10092;
@@ -161,7 +163,9 @@ int WSAStartup(WORD versionRequested, LPWSADATA data) {
   return 0;
 }
 
-int WSACleanup() { return 0; }
+int WSACleanup() {
+  return 0;
+}
 
 namespace win32::testing {
 void SetVersion(DWORD platformId, DWORD major, DWORD minor) {

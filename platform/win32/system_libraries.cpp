@@ -25,12 +25,18 @@ DWORD GetModuleFileNameExW(HANDLE, HMODULE, LPWSTR buffer, DWORD size) {
 }
 
 // Remote access administration: Linux has no such service; results are error codes.
-DWORD MprAdminUserSetInfo(LPCWSTR, LPCWSTR, DWORD, const BYTE*) { return ERROR_CALL_NOT_IMPLEMENTED; }
-DWORD MprAdminUserGetInfo(LPCWSTR, LPCWSTR, DWORD, BYTE*) { return ERROR_CALL_NOT_IMPLEMENTED; }
+DWORD MprAdminUserSetInfo(LPCWSTR, LPCWSTR, DWORD, const BYTE*) {
+  return ERROR_CALL_NOT_IMPLEMENTED;
+}
+DWORD MprAdminUserGetInfo(LPCWSTR, LPCWSTR, DWORD, BYTE*) {
+  return ERROR_CALL_NOT_IMPLEMENTED;
+}
 
 // Terminal services. No call of this layer hands out terminal-services memory or server
 // handles, so the release functions accept what they are given and do nothing else.
-void WTSFreeMemory(LPVOID memory) { std::free(memory); }
+void WTSFreeMemory(LPVOID memory) {
+  std::free(memory);
+}
 void WTSCloseServer(HANDLE) {}
 HANDLE WTSOpenServerW(LPWSTR) {
   SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
@@ -82,7 +88,9 @@ HRESULT ADsGetObject(LPCWSTR, const void*, void** object) {
   if (object) *object = nullptr;
   return E_NOTIMPL;
 }
-HRESULT ADsBuildVarArrayStr(LPWSTR*, DWORD, void*) { return E_NOTIMPL; }
+HRESULT ADsBuildVarArrayStr(LPWSTR*, DWORD, void*) {
+  return E_NOTIMPL;
+}
 HRESULT ADsBuildEnumerator(void*, void** enumerator) {
   if (enumerator) *enumerator = nullptr;
   return E_NOTIMPL;
@@ -91,7 +99,9 @@ HRESULT ADsEnumerateNext(void*, ULONG, void*, ULONG* fetched) {
   if (fetched) *fetched = 0;
   return E_NOTIMPL;
 }
-HRESULT ADsFreeEnumerator(void*) { return E_NOTIMPL; }
+HRESULT ADsFreeEnumerator(void*) {
+  return E_NOTIMPL;
+}
 
 // Directory-service binding (Win32 error results).
 void DsFreeDomainControllerInfoW(DWORD, DWORD, LPVOID) {}

@@ -55,7 +55,9 @@ namespace {
 constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 }
 
-BOOL IsWindow(HWND window) { return win32::LookupWindow(window) ? TRUE : FALSE; }
+BOOL IsWindow(HWND window) {
+  return win32::LookupWindow(window) ? TRUE : FALSE;
+}
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto w = win32::LookupWindow(window);

@@ -34,8 +34,8 @@ TEST_F(EntryRoutine, FailedBindingShowsBothBoxesAndStopsBeforeAnythingElse) {
   win32::testing::RemoveBuiltinExport("Ntdsapi.dll", "DsBindW");
   char args[] = "-%pi";
   EXPECT_EQ(WinMain(nullptr, nullptr, args, 1), 2);
-  EXPECT_EQ(boxes_.texts(), (std::vector<std::string>{"!!: Failed to init DsBindW",
-                                                      "Error initialize Orv-env!"}));
+  EXPECT_EQ(boxes_.texts(),
+            (std::vector<std::string>{"!!: Failed to init DsBindW", "Error initialize Orv-env!"}));
   EXPECT_EQ(CommandLine, "-%pi");
   EXPECT_TRUE(SettingsDataFile.empty()) << "step 4 must not have run";
 }

@@ -52,7 +52,8 @@ TEST_F(ErrorBox, SystemFormShowsMessageThenDescriptionWithCode) {
   FormatSystemError(e, ERROR_ACCESS_DENIED);
   ShowError(e);
   ASSERT_EQ(boxes_.boxes().size(), 1u);
-  EXPECT_EQ(boxes_.boxes()[0].text, "Getting Computer Name failed!\nAccess is denied.\r\n Error: 5");
+  EXPECT_EQ(boxes_.boxes()[0].text,
+            "Getting Computer Name failed!\nAccess is denied.\r\n Error: 5");
 }
 
 TEST_F(ErrorBox, CodeZeroMeansTheLastErrorAndUnknownCodesSaySo) {

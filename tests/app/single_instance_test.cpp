@@ -93,7 +93,9 @@ class SingleInstance : public testing::Test {
     fs::permissions(runtime_, fs::perms::owner_all);
   }
   void TearDown() override { fs::remove_all(root_); }
-  fs::path Lock(const std::string& name) const { return runtime_ / "win32-objects" / ("mutex." + name); }
+  fs::path Lock(const std::string& name) const {
+    return runtime_ / "win32-objects" / ("mutex." + name);
+  }
   std::string Log(const std::string& name) const { return (root_ / (name + ".log")).string(); }
 
   fs::path root_, runtime_;

@@ -44,8 +44,8 @@ TEST_F(CoreDictionary, UnconvertibleAndEmptyLinesAreSkippedNotFatal) {
 }
 
 TEST_F(CoreDictionary, LongestUsableLineIs4095AndLoadsOnce) {
-  lang::LoadCoreDictionaryFromText("a===" + std::string(4091, 'v') + "\nb===" +
-                                   std::string(4092, 'w') + "\nc===z\n");
+  lang::LoadCoreDictionaryFromText("a===" + std::string(4091, 'v') +
+                                   "\nb===" + std::string(4092, 'w') + "\nc===z\n");
   // A one-character stored text takes only the first character of its translation.
   EXPECT_EQ(Translate(u"a"), "v");
   EXPECT_EQ(Translate(u"b"), "b") << "an overlong line ends the loading";

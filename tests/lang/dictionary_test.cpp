@@ -34,9 +34,10 @@ const std::string kLong(3000, 'x');
 INSTANTIATE_TEST_SUITE_P(
     Files, FormDictionary,
     testing::Values(
-        DictionaryCase{"exact_key_only",
-                       "Options===Optionen\n",
-                       {{"Options", "Optionen"}, {"Options...", "Options..."}, {"options", "options"}}},
+        DictionaryCase{
+            "exact_key_only",
+            "Options===Optionen\n",
+            {{"Options", "Optionen"}, {"Options...", "Options..."}, {"options", "options"}}},
         DictionaryCase{"blank_before_separator_is_part_of_key",
                        "Options ===Optionen\n",
                        {{"Options", "Options"}, {"Options ", "Optionen"}}},
@@ -49,17 +50,20 @@ INSTANTIATE_TEST_SUITE_P(
         DictionaryCase{"crlf_dropped_lone_cr_kept",
                        "a===b\r\nc===d\re===f\n",
                        {{"a", "b"}, {"c", "d\re===f"}}},
-        DictionaryCase{"ctrl_z_ends_the_file", "a===b\n\x1A" "c===d\n", {{"a", "b"}, {"c", "c"}}},
+        DictionaryCase{"ctrl_z_ends_the_file",
+                       "a===b\n\x1A"
+                       "c===d\n",
+                       {{"a", "b"}, {"c", "c"}}},
         DictionaryCase{"nul_ends_the_line_text",
                        std::string("a===b\0tail\nc===d\n", 17),
                        {{"a", "b"}, {"c", "d"}}},
         DictionaryCase{"overlong_third_line_stops_loading",
                        "a===1\nb===2\n" + kLong + "===3\nd===4\n",
                        {{"a", "1"}, {"b", "2"}, {"d", "d"}}},
-        DictionaryCase{"longest_usable_line_is_2047",
-                       "k===" + std::string(2043, 'v') + "\nz===" + std::string(2044, 'w') +
-                           "\nafter===x\n",
-                       {{"k", std::string(2043, 'v')}, {"z", "z"}, {"after", "after"}}},
+        DictionaryCase{
+            "longest_usable_line_is_2047",
+            "k===" + std::string(2043, 'v') + "\nz===" + std::string(2044, 'w') + "\nafter===x\n",
+            {{"k", std::string(2043, 'v')}, {"z", "z"}, {"after", "after"}}},
         DictionaryCase{"last_line_without_line_end", "a===b", {{"a", "b"}}}),
     [](const auto& info) { return info.param.name; });
 

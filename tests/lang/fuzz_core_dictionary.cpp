@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lang::LoadCoreDictionaryFromText(bytes);
   std::u16string key = win32::Utf16FromUtf8(bytes.substr(0, bytes.find("===")));
   for (size_t cut : {size_t{0}, size_t{1}, key.size() / 2, key.size()}) {
-    std::vector<char16_t> buffer(key.begin(), key.begin() + static_cast<long>(std::min(cut, key.size())));
+    std::vector<char16_t> buffer(key.begin(),
+                                 key.begin() + static_cast<long>(std::min(cut, key.size())));
     buffer.push_back(u'\0');
     TranslateCoreText(buffer.data(), (cut & 1) != 0);
   }

@@ -27,8 +27,10 @@ class NamedMutex : public testing::Test {
     setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
   }
   void TearDown() override {
-    if (hadOld_) setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
-    else unsetenv("XDG_RUNTIME_DIR");
+    if (hadOld_)
+      setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
+    else
+      unsetenv("XDG_RUNTIME_DIR");
     std::filesystem::remove_all(folder_);
   }
   // Creates the name; returns the last error the call left.

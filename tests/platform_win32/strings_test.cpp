@@ -11,10 +11,10 @@ namespace {
 struct ToWideCase {
   const char* name;
   std::string input;
-  int inputLength;   // -1: NUL-terminated
-  int bufferUnits;   // 0: ask for the size
-  int expected;      // the result; 0 = failure
-  DWORD error;       // the last error on failure
+  int inputLength;  // -1: NUL-terminated
+  int bufferUnits;  // 0: ask for the size
+  int expected;     // the result; 0 = failure
+  DWORD error;      // the last error on failure
   std::u16string text;
 };
 
@@ -40,16 +40,21 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ToWideCase{"terminated_counts_nul", "abc", -1, 64, 4, 0, std::u16string(u"abc\0", 4)},
         ToWideCase{"explicit_length", "abcdef", 3, 64, 3, 0, u"abc"},
-        ToWideCase{"size_query", "Gr\xC3\xBC\xC3\x9F" "e", -1, 0, 6, 0, u""},
-        ToWideCase{"umlauts", "Gr\xC3\xBC\xC3\x9F" "e", 7, 64, 5, 0, u"Gr\u00FC\u00DFe"},
+        ToWideCase{"size_query",
+                   "Gr\xC3\xBC\xC3\x9F"
+                   "e",
+                   -1, 0, 6, 0, u""},
+        ToWideCase{"umlauts",
+                   "Gr\xC3\xBC\xC3\x9F"
+                   "e",
+                   7, 64, 5, 0, u"Gr\u00FC\u00DFe"},
         ToWideCase{"astral_is_a_pair", "\xF0\x9F\x98\x80", 4, 64, 2, 0, u"\U0001F600"},
         ToWideCase{"buffer_too_small", "abcdef", -1, 3, 0, ERROR_INSUFFICIENT_BUFFER, u""},
         ToWideCase{"bad_continuation", "\xC3\x28", 2, 64, 0, ERROR_NO_UNICODE_TRANSLATION, u""},
         ToWideCase{"overlong_slash", "\xC0\xAF", 2, 64, 0, ERROR_NO_UNICODE_TRANSLATION, u""},
         ToWideCase{"encoded_surrogate", "\xED\xA0\x80", 3, 64, 0, ERROR_NO_UNICODE_TRANSLATION,
                    u""},
-        ToWideCase{"truncated_sequence", "ab\xE2\x82", 4, 64, 0, ERROR_NO_UNICODE_TRANSLATION,
-                   u""},
+        ToWideCase{"truncated_sequence", "ab\xE2\x82", 4, 64, 0, ERROR_NO_UNICODE_TRANSLATION, u""},
         ToWideCase{"empty_input", "", 0, 64, 0, ERROR_INVALID_PARAMETER, u""}),
     [](const auto& info) { return info.param.name; });
 
@@ -96,7 +101,9 @@ TEST_F(AnsiCodePage, UnrepresentableCharacterBecomesDefaultChar) {
 }
 
 TEST(Utf8Helpers, ReplacingVariantsNeverFail) {
-  EXPECT_EQ(win32::Utf16FromUtf8("a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(win32::Utf16FromUtf8("a\xFF"
+                                 "b"),
+            u"a\uFFFDb");
   const char16_t lone[] = {u'x', 0xDC00, 0};
   EXPECT_EQ(win32::Utf8FromUtf16(lone), "x\xEF\xBF\xBD");
 }

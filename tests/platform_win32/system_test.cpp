@@ -16,10 +16,9 @@ namespace {
 
 TEST(FormatMessage, SystemTextEndsWithLineEndAndIsReleasedByLocalFree) {
   LPWSTR text = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                           nullptr, ERROR_ACCESS_DENIED, 0, reinterpret_cast<LPWSTR>(&text), 0,
-                           nullptr);
+  DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+      nullptr, ERROR_ACCESS_DENIED, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
   ASSERT_GT(n, 2u);
   ASSERT_NE(text, nullptr);
   std::u16string s(text, n);
