@@ -20,7 +20,13 @@ namespace win32 {
 namespace {
 
 std::mutex g_charsetLock;
-std::string g_charset;  // empty until first asked
+
+// Empty until first asked. A function-local object, so that a shared object built on this
+// layer runs no constructor of ours when it is loaded.
+std::string& Charset() {
+  static std::string* charset = new std::string;
+  return *charset;
+}
 
 std::string DetectCharset() {
   locale_t loc = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
@@ -213,13 +219,13 @@ bool FromUtf16(UINT codePage, std::u16string_view in, std::string& out, LPCSTR d
 
 std::string AnsiCharset() {
   std::lock_guard guard(g_charsetLock);
-  if (g_charset.empty()) g_charset = DetectCharset();
-  return g_charset;
+  if (Charset().empty()) Charset() = DetectCharset();
+  return Charset();
 }
 
 void SetAnsiCharsetForTesting(const std::string& charset) {
   std::lock_guard guard(g_charsetLock);
-  g_charset = charset;
+  Charset() = charset;
 }
 
 bool Utf8ToUtf16(std::string_view in, std::u16string& out) {
