@@ -57,6 +57,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TVCLOrvLangForm(owner) {
   FillTrayImages(imlTray);
 
   actlGlobal = Make<TActionList>(this, nullptr, "actlGlobal");
+  actlGlobal->OnUpdate = [this](TObject* s) { actlGlobalUpdate(s); };
   actRefresh = Make<TAction>(this, nullptr, "actRefresh");
   actRefresh->SetCaption("Refresh");
   actRefresh->SetHint("Refresh");
@@ -135,6 +136,16 @@ void TfrmMain::FormCreate(TObject*) {
 
 void TfrmMain::actRefreshExecute(TObject*) {
   RefreshSessions();
+}
+
+void TfrmMain::actlGlobalUpdate(TObject*) {
+  // The refresh timer runs exactly while periodic refresh is on with a period above zero.
+  if (FAutorefresh && FAutorefreshTime > 0) {
+    timerRefresh->SetInterval(static_cast<unsigned>(FAutorefreshTime) * 1000);
+    timerRefresh->SetEnabled(true);
+  } else {
+    timerRefresh->SetEnabled(false);
+  }
 }
 
 void TfrmMain::timerRefreshTimer(TObject*) {

@@ -39,12 +39,17 @@ class TfrmMain : public TVCLOrvLangForm {
   TTreeView* tvUsers;
   TStatusBar* StatusBar;
 
+  // Periodic refresh, set from the settings and by the options window.
+  bool FAutorefresh = false;
+  int FAutorefreshTime = 0;  // seconds
+
   Orv::TorvComputer* Computer() const { return FComputer.get(); }
   const TConnectionInfo& LastSelection() const { return FLastSelection; }
 
  private:
   void FormCreate(TObject* sender);
   void actRefreshExecute(TObject* sender);
+  void actlGlobalUpdate(TObject* sender);
   void timerRefreshTimer(TObject* sender);
   void tvUsersChange(TObject* sender, TTreeNode* node);
   void tvUsersDblClick(TObject* sender);

@@ -119,6 +119,21 @@ TEST_F(SessionTree, FailingEnumerationShowsOneBoxEmptiesTheTreeAndKeepsTheStatus
   EXPECT_EQ(SelectedRecord()->User, "bob");
 }
 
+TEST_F(SessionTree, RefreshTimerRunsOnlyWithAutorefreshAndAPeriod) {
+  struct Case {
+    bool on;
+    int seconds;
+    bool enabled;
+  };
+  for (Case c : {Case{true, 0, false}, Case{false, 5, false}, Case{true, 3, true}}) {
+    form_->FAutorefresh = c.on;
+    form_->FAutorefreshTime = c.seconds;
+    form_->actlGlobal->Update();
+    EXPECT_EQ(form_->timerRefresh->Enabled(), c.enabled) << c.on << " " << c.seconds;
+    if (c.enabled) EXPECT_EQ(form_->timerRefresh->Interval(), 3000u);
+  }
+}
+
 TEST_F(SessionTree, TheWindowIsTheDesignedToolWindow) {
   EXPECT_EQ(form_->Caption(), "Orv | Kestrow?");
   EXPECT_EQ(form_->Width(), 165);
