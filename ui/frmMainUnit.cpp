@@ -196,11 +196,10 @@ void TfrmMain::RefreshSessions() {
   tvUsers->Items()->BeginUpdate();
   for (DWORD i = 0; i < FComputer->FSessionCount; ++i) {
     const SESSION_INFO_502& entry = FComputer->FSessions[i];
-    auto record = std::make_unique<TConnectionInfo>();
-    record->User = AnsiFromWide(entry.sesi502_username);
-    record->Computer = AnsiFromWide(entry.sesi502_cname);
-    record->Transport = AnsiFromWide(entry.sesi502_transport);
-    auto found = nodes.find(NodeKey{record->User, record->Computer, record->Transport});
+    AnsiString user = AnsiFromWide(entry.sesi502_username);
+    AnsiString computer = AnsiFromWide(entry.sesi502_cname);
+    AnsiString transport = AnsiFromWide(entry.sesi502_transport);
+    auto found = nodes.find(NodeKey{user, computer, transport});
     if (found != nodes.end()) {
       TConnectionInfo& into = *found->second;
       into.Opens += entry.sesi502_num_opens;
@@ -209,11 +208,15 @@ void TfrmMain::RefreshSessions() {
       into.UserFlags |= entry.sesi502_user_flags;
       continue;
     }
+    auto record = std::make_unique<TConnectionInfo>();
+    record->Computer = std::move(computer);
+    record->User = std::move(user);
     record->Opens = entry.sesi502_num_opens;
     record->Time = entry.sesi502_time;
     record->IdleTime = entry.sesi502_idle_time;
     record->UserFlags = entry.sesi502_user_flags;
     record->ClientType = AnsiFromWide(entry.sesi502_cltype_name);
+    record->Transport = std::move(transport);
     TTreeNode* node = tvUsers->Items()->AddObject(nullptr, NodeText(*record), record.get());
     node->SetImageIndex(4);
     node->SetSelectedIndex(4);

@@ -6,6 +6,7 @@
 
 #include <strings.h>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +29,9 @@ std::string& Charset() {
   return *charset;
 }
 
+// Whether the ANSI set is UTF-8, known without the lock once asked: 0 unknown, 1 yes, 2 no.
+std::atomic<int> g_ansiIsUtf8{0};
+
 std::string DetectCharset() {
   locale_t loc = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
   if (loc == static_cast<locale_t>(0))
@@ -41,6 +45,8 @@ std::string DetectCharset() {
 bool IsUtf8Name(const std::string& name) {
   return strcasecmp(name.c_str(), "UTF-8") == 0 || strcasecmp(name.c_str(), "UTF8") == 0;
 }
+
+bool AnsiIsUtf8();
 
 // Strict UTF-8 decoding: overlong forms, surrogates and values past U+10FFFF are invalid.
 bool DecodeUtf8(std::string_view in, std::u16string& out, bool replace) {
@@ -202,19 +208,30 @@ bool IconvFromUtf16(const std::string& charset, std::u16string_view in, std::str
 
 bool ToUtf16(UINT codePage, std::string_view in, std::u16string& out) {
   if (codePage == CP_UTF8) return DecodeUtf8(in, out, false);
+  if (AnsiIsUtf8()) return DecodeUtf8(in, out, false);
   std::string charset = AnsiCharset();
-  if (IsUtf8Name(charset)) return DecodeUtf8(in, out, false);
   return IconvToUtf16(charset, in, out);
 }
 
 bool FromUtf16(UINT codePage, std::u16string_view in, std::string& out, LPCSTR defaultChar,
                bool* usedDefault) {
   if (codePage == CP_UTF8) return EncodeUtf8(in, out, false);
+  if (AnsiIsUtf8()) return EncodeUtf8(in, out, false);
   std::string charset = AnsiCharset();
-  if (IsUtf8Name(charset)) return EncodeUtf8(in, out, false);
   return IconvFromUtf16(charset, in, out, defaultChar ? defaultChar : "?", usedDefault);
 }
 
+}  // namespace
+
+namespace {
+bool AnsiIsUtf8() {
+  int known = g_ansiIsUtf8.load(std::memory_order_acquire);
+  if (known == 0) {
+    known = IsUtf8Name(AnsiCharset()) ? 1 : 2;
+    g_ansiIsUtf8.store(known, std::memory_order_release);
+  }
+  return known == 1;
+}
 }  // namespace
 
 std::string AnsiCharset() {
@@ -226,6 +243,7 @@ std::string AnsiCharset() {
 void SetAnsiCharsetForTesting(const std::string& charset) {
   std::lock_guard guard(g_charsetLock);
   Charset() = charset;
+  g_ansiIsUtf8.store(0, std::memory_order_release);
 }
 
 bool Utf8ToUtf16(std::string_view in, std::u16string& out) {
