@@ -51,7 +51,7 @@ void FillGlobalImages(TImageList* list) {
   list->Add(UserIcon());                                   // 4 a user's node
   list->Add(Standard(QStyle::SP_DialogCancelButton));      // 5
   list->Add(Standard(QStyle::SP_DialogApplyButton));       // 6
-  list->Add(Standard(QStyle::SP_TitleBarMenuButton));      // 7 actions
+  list->Add(Letter(QString(QChar(0x2261)), QColor(0x50, 0x50, 0x50)));  // 7 actions
   list->Add(Letter("||", QColor(0xC0, 0x40, 0x30)));       // 8 logins disabled
   list->Add(Standard(QStyle::SP_DriveNetIcon));            // 9
   list->Add(Standard(QStyle::SP_ComputerIcon));            // 10

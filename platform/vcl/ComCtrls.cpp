@@ -454,6 +454,7 @@ void TToolButton::ApplyCaption() {
 TToolBar::TToolBar(TComponent* owner) : TToolWindow(owner, new QToolBar) {
   Bar()->setMovable(false);
   Bar()->setFloatable(false);
+  Bar()->setIconSize(QSize(16, 16));  // the framework's tool bars show 16-pixel images
   Widget()->resize(Widget()->width(), 26);
 }
 
