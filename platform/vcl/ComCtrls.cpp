@@ -1,6 +1,7 @@
 #include "platform/vcl/ComCtrls.h"
 
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -455,6 +456,9 @@ TToolBar::TToolBar(TComponent* owner) : TToolWindow(owner, new QToolBar) {
   Bar()->setMovable(false);
   Bar()->setFloatable(false);
   Bar()->setIconSize(QSize(16, 16));  // the framework's tool bars show 16-pixel images
+  Bar()->setContentsMargins(0, 0, 0, 0);
+  Bar()->layout()->setSpacing(0);
+  Bar()->setStyleSheet(QStringLiteral("QToolButton { padding: 1px; margin: 0px; }"));
   Widget()->resize(Widget()->width(), 26);
 }
 
