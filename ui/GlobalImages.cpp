@@ -44,20 +44,20 @@ QIcon Letter(const QString& text, QColor colour) {
 }  // namespace
 
 void FillGlobalImages(TImageList* list) {
-  list->Add(Standard(QStyle::SP_BrowserReload));           // 0
-  list->Add(Standard(QStyle::SP_MessageBoxInformation));   // 1
-  list->Add(Standard(QStyle::SP_DialogHelpButton));        // 2 about
-  list->Add(Standard(QStyle::SP_FileDialogInfoView));      // 3 information
-  list->Add(UserIcon());                                   // 4 a user's node
-  list->Add(Standard(QStyle::SP_DialogCancelButton));      // 5
-  list->Add(Standard(QStyle::SP_DialogApplyButton));       // 6
+  list->Add(Standard(QStyle::SP_BrowserReload));                        // 0
+  list->Add(Standard(QStyle::SP_MessageBoxInformation));                // 1
+  list->Add(Standard(QStyle::SP_DialogHelpButton));                     // 2 about
+  list->Add(Standard(QStyle::SP_FileDialogInfoView));                   // 3 information
+  list->Add(UserIcon());                                                // 4 a user's node
+  list->Add(Standard(QStyle::SP_DialogCancelButton));                   // 5
+  list->Add(Standard(QStyle::SP_DialogApplyButton));                    // 6
   list->Add(Letter(QString(QChar(0x2261)), QColor(0x50, 0x50, 0x50)));  // 7 actions
-  list->Add(Letter("||", QColor(0xC0, 0x40, 0x30)));       // 8 logins disabled
-  list->Add(Standard(QStyle::SP_DriveNetIcon));            // 9
-  list->Add(Standard(QStyle::SP_ComputerIcon));            // 10
-  list->Add(Letter(">", QColor(0x30, 0x90, 0x40)));        // 11 logins enabled
-  list->Add(Standard(QStyle::SP_FileDialogDetailedView));  // 12 connection log
-  list->Add(Letter("IP", QColor(0x40, 0x60, 0xA0)));       // 13 open IP ports
+  list->Add(Letter("||", QColor(0xC0, 0x40, 0x30)));                    // 8 logins disabled
+  list->Add(Standard(QStyle::SP_DriveNetIcon));                         // 9
+  list->Add(Standard(QStyle::SP_ComputerIcon));                         // 10
+  list->Add(Letter(">", QColor(0x30, 0x90, 0x40)));                     // 11 logins enabled
+  list->Add(Standard(QStyle::SP_FileDialogDetailedView));               // 12 connection log
+  list->Add(Letter("IP", QColor(0x40, 0x60, 0xA0)));                    // 13 open IP ports
 }
 
 void FillTrayImages(TImageList* list) {

@@ -1,9 +1,9 @@
 #include "platform/vcl/ComCtrls.h"
 
 #include <QHBoxLayout>
-#include <QLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStatusBar>
