@@ -46,7 +46,7 @@ QIcon Letter(const QString& text, QColor colour) {
 void FillGlobalImages(TImageList* list) {
   list->Add(Standard(QStyle::SP_BrowserReload));                        // 0
   list->Add(Standard(QStyle::SP_MessageBoxInformation));                // 1
-  list->Add(Standard(QStyle::SP_DialogHelpButton));                     // 2 about
+  list->Add(Letter("?", QColor(0x30, 0x60, 0xB0)));                     // 2 about
   list->Add(Standard(QStyle::SP_FileDialogInfoView));                   // 3 information
   list->Add(UserIcon());                                                // 4 a user's node
   list->Add(Standard(QStyle::SP_DialogCancelButton));                   // 5
