@@ -8,7 +8,7 @@
 
 #include "platform/win32/strings.h"
 #include "settingsdb/Reestr.h"
-#include "settingsdb/ReestrInspector.h"
+#include "settingsdb/ReestrDump.h"
 
 namespace fs = std::filesystem;
 

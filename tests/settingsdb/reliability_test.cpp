@@ -22,7 +22,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/winerror.h"
 #include "settingsdb/Reestr.h"
-#include "settingsdb/ReestrInspector.h"
+#include "settingsdb/ReestrDump.h"
 #include "tests/settingsdb/ReestrFixtures.h"
 
 namespace {

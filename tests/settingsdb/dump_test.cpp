@@ -1,5 +1,5 @@
-// The tree printer behind reestr-inspect, and the two tools run as programs.
-#include "settingsdb/ReestrInspector.h"
+// The tree printer behind reestr-dump, and the two tools run as programs.
+#include "settingsdb/ReestrDump.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -149,7 +149,7 @@ TEST_F(InspectorTest, MakerWritesTheDeliveredDatabaseAndNeverOverwrites) {
 
 TEST_F(InspectorTest, InspectorExitsNamingTheCode) {
   std::string out, err;
-  const std::string inspect = std::string("'") + REESTR_INSPECT + "' '" + db_.dir().string() + "'";
+  const std::string inspect = std::string("'") + REESTR_DUMP + "' '" + db_.dir().string() + "'";
   EXPECT_EQ(RunTool(db_, inspect, out, err), 1);
   EXPECT_NE(err.find("ecNoDatabase (-100)"), std::string::npos) << err;
 

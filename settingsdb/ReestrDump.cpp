@@ -1,4 +1,4 @@
-#include "settingsdb/ReestrInspector.h"
+#include "settingsdb/ReestrDump.h"
 
 #include <algorithm>
 #include <cstdio>
