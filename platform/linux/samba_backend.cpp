@@ -15,6 +15,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "platform/linux/ascii.h"
 #include "platform/linux/samba_config.h"
 #include "platform/linux/samba_netbios.h"
 #include "platform/linux/samba_process.h"
@@ -100,14 +101,7 @@ bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
+using linuxsys::EqualNoCase;
 
 std::uint32_t Seconds(std::int64_t s) {
   if (s < 0) return 0;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/ascii.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/lasterror.h"
 #include "platform/win32/strings.h"
@@ -49,22 +50,12 @@ class NamedMutex : public KernelObject {
   UniqueFd fd_;
 };
 
-// Any byte but letters, digits, '-', '_' and '.' is written as %XX so names map to one file.
+// Letters, digits, '-', '_' and a '.' not in front stay; the rest is %XX.
 std::string EncodeName(const std::string& name) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : name) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                 c == '-' || c == '_' || (c == '.' && !out.empty());
-    if (plain) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
+  return linuxsys::PercentEncode(name, [](unsigned char c, bool first) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || (c == '.' && !first);
+  });
 }
 
 }  // namespace

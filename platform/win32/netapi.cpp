@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/linux/ascii.h"
 #include "platform/linux/samba_backend.h"
 #include "platform/linux/samba_netbios.h"
 #include "platform/win32/strings.h"
@@ -62,14 +63,7 @@ std::string MachineName(LPCWSTR s) {
   return win32::Utf8FromUtf16(v);
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
+using linuxsys::EqualNoCase;
 
 bool IsThisServer(LPCWSTR serverName) {
   if (!serverName || !*serverName) return true;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/linux/ascii.h"
 #include "platform/linux/unix_socket.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/lasterror.h"
@@ -72,20 +73,9 @@ std::string EncodeLeaf(std::u16string_view leaf) {
   for (auto& c : folded) {
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
   }
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : Utf8FromUtf16(folded)) {
-    bool plain =
-        (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '@';
-    if (plain) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
+  return linuxsys::PercentEncode(Utf8FromUtf16(folded), [](unsigned char c, bool) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '@';
+  });
 }
 
 std::uint64_t Fnv1a(const std::string& text) {
