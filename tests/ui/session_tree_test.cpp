@@ -130,7 +130,9 @@ TEST_F(SessionTree, RefreshTimerRunsOnlyWithAutorefreshAndAPeriod) {
     form_->FAutorefreshTime = c.seconds;
     form_->actlGlobal->Update();
     EXPECT_EQ(form_->timerRefresh->Enabled(), c.enabled) << c.on << " " << c.seconds;
-    if (c.enabled) EXPECT_EQ(form_->timerRefresh->Interval(), 3000u);
+    if (c.enabled) {
+      EXPECT_EQ(form_->timerRefresh->Interval(), 3000u);
+    }
   }
 }
 
