@@ -267,7 +267,8 @@ void TForm::SetClientSize(int width, int height) {
 }
 
 void TForm::SetVisible(bool visible) {
-  if (visible) ApplyWindowFlags();
+  // Window flags take effect when the window is mapped; a shown window keeps its own.
+  if (visible && !Widget()->isVisible()) ApplyWindowFlags();
   TControl::SetVisible(visible);
   if (visible) AlignControls();
 }
