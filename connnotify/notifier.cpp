@@ -205,34 +205,34 @@ void SendToListener(WireMessage& wire) {
                  static_cast<DWORD>(wire.size()), &read, NMPWAIT_NOWAIT);
 }
 
-DWORD NotifyAdd(LPNOTIFYINFO info, LPNOTIFYADD add, std::atomic<DWORD>& counter) noexcept {
-  if (!info || !add) return WN_SUCCESS;
+namespace {
+
+// Builds one message with build, encodes and sends it; nothing escapes into the host process,
+// not even errno.
+template <class Build>
+DWORD BuildAndSend(Build build) noexcept {
   ErrnoKeeper keep;
   try {
     TextBuffer message;
-    BuildAddMessage(*info, *add, counter, message);
+    build(message);
     WireMessage wire;
     EncodeMessage(message, wire);
     SendToListener(wire);
   } catch (...) {
-    // Nothing may escape into the host process.
   }
   return WN_SUCCESS;
 }
 
+}  // namespace
+
+DWORD NotifyAdd(LPNOTIFYINFO info, LPNOTIFYADD add, std::atomic<DWORD>& counter) noexcept {
+  if (!info || !add) return WN_SUCCESS;
+  return BuildAndSend([&](TextBuffer& m) { BuildAddMessage(*info, *add, counter, m); });
+}
+
 DWORD NotifyCancel(LPNOTIFYINFO info, LPNOTIFYCANCEL cancel, std::atomic<DWORD>& counter) noexcept {
   if (!info || !cancel) return WN_SUCCESS;
-  ErrnoKeeper keep;
-  try {
-    TextBuffer message;
-    BuildCancelMessage(*info, *cancel, counter, message);
-    WireMessage wire;
-    EncodeMessage(message, wire);
-    SendToListener(wire);
-  } catch (...) {
-    // Nothing may escape into the host process.
-  }
-  return WN_SUCCESS;
+  return BuildAndSend([&](TextBuffer& m) { BuildCancelMessage(*info, *cancel, counter, m); });
 }
 
 }  // namespace connnotify

@@ -11,6 +11,7 @@
 
 #include "platform/win32/lasterror.h"
 #include "platform/win32/strings.h"
+#include "platform/win32/sysinfo.h"
 #include "platform/win32/system_libraries.h"
 #include "platform/win32/winerror.h"
 
@@ -58,11 +59,8 @@ Registry& TheRegistry() {
 }
 
 std::string ExecutableFolder() {
-  std::string path(4096, '\0');
-  ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0) return ".";
-  path.resize(static_cast<size_t>(n));
-  return path.substr(0, path.rfind('/'));
+  const std::string path = ExecutablePath();
+  return path.empty() ? "." : path.substr(0, path.rfind('/'));
 }
 
 void* OpenShared(const std::string& fileName) {

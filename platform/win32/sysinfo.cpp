@@ -24,15 +24,15 @@ struct VersionOverride {
 std::mutex g_versionLock;
 std::optional<VersionOverride> g_version;
 
-std::string ExecutablePath() {
+}  // namespace
+
+std::string win32::ExecutablePath() {
   std::string path(4096, '\0');
   ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
   if (n <= 0) return {};
   path.resize(static_cast<size_t>(n));
   return path;
 }
-
-}  // namespace
 
 BOOL GetComputerNameW(LPWSTR buffer, LPDWORD size) {
   if (!size) {
@@ -95,7 +95,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
     SetLastError(module ? ERROR_MOD_NOT_FOUND : ERROR_INVALID_PARAMETER);
     return 0;
   }
-  std::string utf8 = ExecutablePath();
+  std::string utf8 = win32::ExecutablePath();
   std::u16string wide = win32::Utf16FromUtf8(utf8);
   std::string ansi;
   if (utf8.empty() || !win32::Utf16ToAnsi(wide, ansi)) {
@@ -118,7 +118,7 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
     SetLastError(module ? ERROR_MOD_NOT_FOUND : ERROR_INVALID_PARAMETER);
     return 0;
   }
-  std::u16string wide = win32::Utf16FromUtf8(ExecutablePath());
+  std::u16string wide = win32::Utf16FromUtf8(win32::ExecutablePath());
   if (wide.size() + 1 > size) {
     std::copy_n(wide.begin(), size - 1, buffer);
     buffer[size - 1] = u'\0';

@@ -1,6 +1,8 @@
 // System information: computer name, version, the module's own path, Windows Sockets start-up.
 #pragma once
 
+#include <string>
+
 #include "platform/win32/wintypes.h"
 
 inline constexpr DWORD MAX_COMPUTERNAME_LENGTH = 15;
@@ -65,6 +67,11 @@ using LPWSADATA = WSADATA*;
 // Linux sockets need no start-up; the call reports the version asked for (1.1 to 2.2).
 int WSAStartup(WORD versionRequested, LPWSADATA data);
 int WSACleanup();
+
+namespace win32 {
+// The running executable's full path (UTF-8), empty when it cannot be read.
+std::string ExecutablePath();
+}  // namespace win32
 
 namespace win32::testing {
 // Makes GetVersionExW report another version, or fail (both record sizes), until reset.

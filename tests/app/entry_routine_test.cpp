@@ -9,24 +9,20 @@
 #include "platform/win32/library.h"
 #include "platform/win32/sysinfo.h"
 #include "tests/common/message_box_recorder.h"
+#include "tests/common/temp_folder.h"
 
 namespace {
 
 class EntryRoutine : public testing::Test {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/kestrow-entry-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    folder_ = dir;
-    setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-  }
+  void SetUp() override { setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1); }
   void TearDown() override {
     UnbindSystemLibraries();  // a failed start leaves what it loaded to the ending process
     win32::testing::RestoreBuiltinModules();
     win32::testing::ResetVersion();
-    std::filesystem::remove_all(folder_);
   }
-  std::string folder_;
+  testsupport::TempFolder temp_{"kestrow-entry"};
+  const std::string folder_ = temp_.str();
   testsupport::MessageBoxRecorder boxes_;
 };
 

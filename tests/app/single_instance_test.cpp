@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/temp_folder.h"
+
 extern char** environ;
 
 namespace {
@@ -85,20 +87,18 @@ bool WaitUntilHeld(const fs::path& lockFile, std::chrono::milliseconds limit) {
 class SingleInstance : public testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/kestrow-single-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    root_ = dir;
     runtime_ = root_ / "run";
     fs::create_directories(runtime_);
     fs::permissions(runtime_, fs::perms::owner_all);
   }
-  void TearDown() override { fs::remove_all(root_); }
   fs::path Lock(const std::string& name) const {
     return runtime_ / "win32-objects" / ("mutex." + name);
   }
   std::string Log(const std::string& name) const { return (root_ / (name + ".log")).string(); }
 
-  fs::path root_, runtime_;
+  testsupport::TempFolder temp_{"kestrow-single"};
+  const fs::path root_ = temp_.path();
+  fs::path runtime_;
 };
 
 TEST_F(SingleInstance, SecondCopyEndsWithOneAndAnotherNameRunsBeside) {

@@ -10,14 +10,13 @@
 #include "platform/linux/samba_backend.h"
 #include "platform/linux/samba_config.h"
 #include "platform/linux/samba_fake_backend.h"
+#include "tests/common/temp_folder.h"
 
 namespace testsupport {
 
 class FakeServer {
  public:
   explicit FakeServer(const std::string& netbiosName = "TESTHOST") {
-    char dir[] = "/tmp/kestrow-fake-XXXXXX";
-    folder_ = mkdtemp(dir);
     std::ofstream(folder_ + "/smb.conf") << "[global]\n netbios name = " << netbiosName << "\n";
     saved_ = linuxsys::SambaConfigPath();
     linuxsys::SetSambaConfigPath(folder_ + "/smb.conf");
@@ -28,7 +27,6 @@ class FakeServer {
   ~FakeServer() {
     linuxsys::SetSmbServerBackendForTesting(nullptr);
     linuxsys::SetSambaConfigPath(saved_);
-    std::filesystem::remove_all(folder_);
   }
   FakeServer(const FakeServer&) = delete;
   FakeServer& operator=(const FakeServer&) = delete;
@@ -39,7 +37,9 @@ class FakeServer {
   }
 
  private:
-  std::string folder_, saved_;
+  TempFolder temp_{"kestrow-fake"};
+  const std::string folder_ = temp_.str();
+  std::string saved_;
   linuxsys::FakeSmbServerBackend* fake_;
 };
 

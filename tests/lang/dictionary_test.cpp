@@ -7,6 +7,7 @@
 #include "app/Error.h"
 #include "lang/Language.h"
 #include "platform/win32/strings.h"
+#include "tests/common/temp_folder.h"
 
 namespace {
 
@@ -68,9 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(FormDictionaryFile, LoadsOnceAndMissingOrDirectoryFilesLoadNothing) {
-  char dir[] = "/tmp/kestrow-lang-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string first = std::string(dir) + "/lang.dic";
+  testsupport::TempFolder dir("kestrow-lang");
+  const std::string first = dir / "lang.dic";
   std::ofstream(first) << "Options===Optionen\n";
   {
     TLanguage language;
@@ -81,17 +81,16 @@ TEST(FormDictionaryFile, LoadsOnceAndMissingOrDirectoryFilesLoadNothing) {
   }
   {
     TLanguage language;
-    EXPECT_TRUE(language.LoadFromFile(std::string(dir) + "/missing.dic"));
+    EXPECT_TRUE(language.LoadFromFile(dir / "missing.dic"));
     EXPECT_EQ(language.Translate("Options"), "Options");
     EXPECT_TRUE(language.LoadFromFile(first)) << "a failed first load is never retried";
     EXPECT_EQ(language.Translate("Options"), "Options");
   }
   {
     TLanguage language;
-    EXPECT_TRUE(language.LoadFromFile(dir));  // a directory reads as nothing
+    EXPECT_TRUE(language.LoadFromFile(dir.str()));  // a directory reads as nothing
     EXPECT_EQ(language.Translate("Options"), "Options");
   }
-  std::filesystem::remove_all(dir);
 }
 
 std::string Message(Orv::TError* e) {

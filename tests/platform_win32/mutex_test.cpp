@@ -11,6 +11,7 @@
 #include "platform/win32/lasterror.h"
 #include "platform/win32/mutex.h"
 #include "platform/win32/winerror.h"
+#include "tests/common/temp_folder.h"
 
 namespace {
 
@@ -18,9 +19,6 @@ namespace {
 class NamedMutex : public testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/kestrow-mutex-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    folder_ = dir;
     const char* old = std::getenv("XDG_RUNTIME_DIR");
     saved_ = old ? old : "";
     hadOld_ = old != nullptr;
@@ -31,7 +29,6 @@ class NamedMutex : public testing::Test {
       setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
     else
       unsetenv("XDG_RUNTIME_DIR");
-    std::filesystem::remove_all(folder_);
   }
   // Creates the name; returns the last error the call left.
   static DWORD Create(const char* name, HANDLE* out) {
@@ -39,7 +36,9 @@ class NamedMutex : public testing::Test {
     *out = CreateMutexA(nullptr, FALSE, name);
     return GetLastError();
   }
-  std::string folder_, saved_;
+  testsupport::TempFolder temp_{"kestrow-mutex"};
+  const std::string folder_ = temp_.str();
+  std::string saved_;
   bool hadOld_ = false;
 };
 

@@ -10,20 +10,19 @@
 
 namespace {
 
-bool DebugEffective() {
+// Whether CAP_SYS_PTRACE is in the given set of this process.
+bool DebugIn(cap_flag_t set) {
   cap_t caps = cap_get_proc();
   cap_flag_value_t v = CAP_CLEAR;
-  cap_get_flag(caps, CAP_SYS_PTRACE, CAP_EFFECTIVE, &v);
+  cap_get_flag(caps, CAP_SYS_PTRACE, set, &v);
   cap_free(caps);
   return v == CAP_SET;
 }
-
+bool DebugEffective() {
+  return DebugIn(CAP_EFFECTIVE);
+}
 bool DebugPermitted() {
-  cap_t caps = cap_get_proc();
-  cap_flag_value_t v = CAP_CLEAR;
-  cap_get_flag(caps, CAP_SYS_PTRACE, CAP_PERMITTED, &v);
-  cap_free(caps);
-  return v == CAP_SET;
+  return DebugIn(CAP_PERMITTED);
 }
 
 // Enables SeDebugPrivilege as the program does; returns the call's result and its last error.

@@ -11,6 +11,7 @@
 #include "platform/win32/strings.h"
 #include "platform/win32/sysinfo.h"
 #include "platform/win32/winerror.h"
+#include "tests/common/temp_folder.h"
 
 namespace {
 
@@ -46,22 +47,15 @@ TEST(FormatMessage, CallerBufferTooSmallFails) {
 
 class ComputerName : public testing::Test {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/kestrow-name-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    folder_ = dir;
-    saved_ = linuxsys::SambaConfigPath();
-  }
-  void TearDown() override {
-    linuxsys::SetSambaConfigPath(saved_);
-    std::remove((folder_ + "/smb.conf").c_str());
-    rmdir(folder_.c_str());
-  }
+  void SetUp() override { saved_ = linuxsys::SambaConfigPath(); }
+  void TearDown() override { linuxsys::SetSambaConfigPath(saved_); }
   void Configure(const std::string& text) {
     std::ofstream(folder_ + "/smb.conf") << text;
     linuxsys::SetSambaConfigPath(folder_ + "/smb.conf");
   }
-  std::string folder_, saved_;
+  testsupport::TempFolder temp_{"kestrow-name"};
+  const std::string folder_ = temp_.str();
+  std::string saved_;
 };
 
 TEST_F(ComputerName, SambaNetbiosNameIsUpperCaseAndCutTo15) {

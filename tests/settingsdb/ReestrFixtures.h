@@ -16,7 +16,19 @@
 
 #include "platform/win32/strings.h"
 
+#include "settingsdb/Reestr.h"
+
 namespace fixture {
+
+// 0 for success, else the Reestr::ErrorCode thrown.
+inline int Outcome(const std::function<void()>& op) {
+  try {
+    op();
+  } catch (Reestr::ErrorCode code) {
+    return code;
+  }
+  return 0;
+}
 
 using Bytes = std::vector<std::uint8_t>;
 

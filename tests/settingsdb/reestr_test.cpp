@@ -28,15 +28,7 @@ constexpr std::int16_t kBinary = Reestr::Binary;
 constexpr std::int16_t kFolder = Reestr::Folder;
 const std::uint8_t kOne = 1;
 
-// 0 for success, else the code thrown.
-int Outcome(const std::function<void()>& op) {
-  try {
-    op();
-  } catch (Reestr::ErrorCode code) {
-    return code;
-  }
-  return 0;
-}
+using fixture::Outcome;
 
 void PutInt(Reestr& db, const char16_t* folder, const char16_t* name, std::int32_t value) {
   const Bytes bytes = Le32(value);

@@ -37,14 +37,7 @@ std::u16string U(const std::string& text) {
   return win32::Utf16FromUtf8(text);
 }
 
-int Outcome(const std::function<void()>& op) {
-  try {
-    op();
-  } catch (Reestr::ErrorCode code) {
-    return code;
-  }
-  return 0;
-}
+using fixture::Outcome;
 
 void PutInt(Reestr& db, const std::u16string& folder, const std::u16string& name,
             std::int32_t value) {
